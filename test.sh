@@ -30,7 +30,7 @@ ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 300 "$@"
 fuzz=build-fuzz
 cmake -S . -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKL_FUZZ=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-ninja -C "$fuzz" -j "$jobs"
+ninja -C "$fuzz" -j "$jobs" fuzzers
 shopt -s nullglob
 for target in "$fuzz"/bin/*_fuzz; do
   name=$(basename "$target" _fuzz)
