@@ -25,6 +25,15 @@ ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 300 "$@"
 
 [ $# -gt 0 ] && exit 0
 
+# ThreadSanitizer: the device layer, the worker and the virtual keyboard run real threads
+# against each other; any report fails the run.
+tsan=build-tsan
+cmake -S . -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKL_SANITIZE=thread >/dev/null
+ninja -C "$tsan" -j "$jobs" vkb_tests device_tests worker_tests
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --test-dir "$tsan" --output-on-failure -j "$jobs" --timeout 300 \
+  -R '^(VirtualKeyboardTest|ProtocolTest|HidDeviceSetTest|TransportTest|DeviceConnectionTest|HidMonitorTest|WorkerTest)\.'
+
 # Fuzz targets: a short run each from the seed corpus, as a smoke test that nothing crashes.
 # Longer runs: build-fuzz/bin/<target> -max_total_time=600 tests/fuzz/corpus/<name>
 fuzz=build-fuzz
@@ -37,8 +46,9 @@ for target in "$fuzz"/bin/*_fuzz; do
   work=$(mktemp -d)
   cp -r "tests/fuzz/corpus/$name/." "$work/" 2>/dev/null || true
   echo "fuzz: $name"
-  "$target" -max_total_time="${KL_FUZZ_SECONDS:-15}" -print_final_stats=0 "$work" 2>"$work.log" || {
-    tail -n 40 "$work.log"; rm -rf "$work" "$work.log"; exit 1; }
+  # A crashing input is kept in build-fuzz/ so that it can be replayed.
+  "$target" -max_total_time="${KL_FUZZ_SECONDS:-15}" -print_final_stats=0 -artifact_prefix="$fuzz/" \
+    "$work" 2>"$work.log" || { tail -n 40 "$work.log"; rm -rf "$work" "$work.log"; exit 1; }
   rm -rf "$work" "$work.log"
 done
 echo "fuzz: all targets ran clean"

@@ -1,5 +1,9 @@
 #include "app/config/Layout.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
 #include "app/config/Configuration.h"
 #include "app/xml/XmlDocument.h"
 #include "base/Parse.h"
@@ -30,7 +34,11 @@ CRect ParseRect(const std::wstring& text) {
     v[i] = ParseDecimal(std::wstring_view(text).substr(pos, hash - pos));
     pos = hash + 1;
   }
-  return CRect(v[0], v[1], v[0] + v[2], v[1] + v[3]);
+  // Right and bottom saturate: a hostile file must not overflow them.
+  const auto add = [](int a, int b) {
+    return static_cast<int>(std::clamp<int64_t>(int64_t{a} + b, INT_MIN, INT_MAX));
+  };
+  return CRect(v[0], v[1], add(v[0], v[2]), add(v[1], v[3]));
 }
 
 void ReadKey(const XmlDocument& doc, KeyboardLayout& layout) {

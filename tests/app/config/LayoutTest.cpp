@@ -106,6 +106,26 @@ TEST_F(LayoutTest, RowColumnForms) {
   }
 }
 
+TEST_F(LayoutTest, RectForms) {
+  struct Case {
+    const char* rect;
+    CRect expected;
+  } cases[] = {
+      {"10#20#30#40", CRect(10, 20, 40, 60)},
+      {"1#2#3", CRect(1, 2, 4, 2)},
+      {"-5#-5#10#10", CRect(-5, -5, 5, 5)},
+      {"2147483647#0#42#1", CRect(2147483647, 0, 2147483647, 1)},  // saturates, never wraps
+      {"0#-2147483648#0#-5", CRect(0, -2147483647 - 1, 0, -2147483647 - 1)},
+      {"", CRect()},
+  };
+  for (const Case& c : cases) {
+    KeyboardLayout layout;
+    ASSERT_TRUE(LoadLayoutFile(Write(LayoutXml("", std::string("<key code=\"4\" rect=\"") + c.rect + "\"/>")), layout));
+    ASSERT_EQ(layout.keys.size(), 1u);
+    EXPECT_EQ(layout.keys[0].rect, c.expected) << c.rect;
+  }
+}
+
 TEST_F(LayoutTest, LaterFilesKeepWhatTheyDoNotSay) {
   KeyboardLayout layout;
   EXPECT_EQ(layout.pageFlags, kPagesAll);
