@@ -1,6 +1,7 @@
 #include "base/CString.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -40,6 +41,10 @@ void AppendNumber(std::wstring& out, const std::string& spec, T value) {
 }
 
 enum class Size { Default, Short, Long, LongLong, SizeT, LongDouble };
+
+// Widths and precisions beyond this are clamped: format texts may come from language files,
+// and "%999999999d" must not ask for gigabytes or overflow the parser.
+constexpr int kMaxField = 4096;
 
 }  // namespace
 
@@ -163,28 +168,30 @@ CString CString::FormatV(const wchar_t* format, va_list args) {
       width = va_arg(args, int);
       if (width < 0) {
         left = true;
-        width = -width;
+        width = width == INT_MIN ? kMaxField : -width;
         spec.push_back('-');
       }
+      width = std::min(width, kMaxField);
       spec += std::to_string(width);
       ++p;
     } else {
-      for (; *p >= L'0' && *p <= L'9'; ++p) {
-        width = (width < 0 ? 0 : width) * 10 + (*p - L'0');
-        spec.push_back(static_cast<char>(*p));
-      }
+      for (; *p >= L'0' && *p <= L'9'; ++p) width = std::min((width < 0 ? 0 : width) * 10 + (*p - L'0'), kMaxField);
+      if (width >= 0) spec += std::to_string(width);
     }
     int precision = -1;
     if (*p == L'.') {
       ++p;
       precision = 0;
       if (*p == L'*') {
-        precision = va_arg(args, int);
+        precision = std::min(va_arg(args, int), kMaxField);
         ++p;
       } else {
-        for (; *p >= L'0' && *p <= L'9'; ++p) precision = precision * 10 + (*p - L'0');
+        for (; *p >= L'0' && *p <= L'9'; ++p) precision = std::min(precision * 10 + (*p - L'0'), kMaxField);
       }
-      if (precision >= 0) spec += "." + std::to_string(precision);
+      if (precision >= 0) {
+        spec.push_back('.');
+        spec += std::to_string(precision);
+      }
     }
     Size size = Size::Default;
     if (*p == L'h') {

@@ -33,9 +33,12 @@ TEST(CStringFormat, FollowsMsvcConventions) {
   for (const Case& c : cases) EXPECT_EQ(c.got.Str(), c.expected);
 }
 
-TEST(CStringFormat, LongOutputIsNotTruncated) {
+TEST(CStringFormat, LongOutputIsNotTruncatedButHugeFieldsAreClamped) {
   std::wstring big(2000, L'x');
   EXPECT_EQ(CString().Format(L"%s|%0600d", big.c_str(), 5).GetLength(), 2000 + 1 + 600);
+  EXPECT_EQ(CString().Format(L"%99999999999d", 1).GetLength(), 4096);
+  EXPECT_EQ(CString().Format(L"%*s", INT_MIN, L"a").GetLength(), 4096);
+  EXPECT_EQ(CString().Format(L"%.99999999999s", L"abc").Str(), L"abc");
 }
 
 TEST(CString, NullIsEmptyAndSlicesClamp) {
