@@ -75,10 +75,14 @@ void IniFile::Parse(std::wstring_view text) {
   }
 }
 
-const IniFile::Section* IniFile::FindSection(std::wstring_view name) const {
-  for (const Section& s : m_sections)
+IniFile::Section* IniFile::FindSection(std::wstring_view name) {
+  for (Section& s : m_sections)
     if (EqualsNoCase(s.name, name)) return &s;
   return nullptr;
+}
+
+const IniFile::Section* IniFile::FindSection(std::wstring_view name) const {
+  return const_cast<IniFile*>(this)->FindSection(name);
 }
 
 std::wstring IniFile::GetString(std::wstring_view section, std::wstring_view key, std::wstring_view fallback) const {
@@ -96,7 +100,7 @@ bool IniFile::HasKey(std::wstring_view section, std::wstring_view key) const {
 }
 
 void IniFile::SetString(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
-  auto* s = const_cast<Section*>(FindSection(section));
+  Section* s = FindSection(section);
   if (!s) {
     m_sections.push_back({std::wstring(section), {}});
     s = &m_sections.back();

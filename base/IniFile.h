@@ -41,6 +41,7 @@ class IniFile {
     std::wstring name;
     std::vector<std::pair<std::wstring, std::wstring>> entries;
   };
+  Section* FindSection(std::wstring_view name);
   const Section* FindSection(std::wstring_view name) const;
 
   std::vector<Section> m_sections;
