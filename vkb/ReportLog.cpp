@@ -33,6 +33,7 @@ DecodedReport DecodeReport(const LogEntry& entry) {
   if (entry.direction == Direction::FeatureSet && b.size() >= 2 && b[0] == 0x07) {
     if (b[1] == 0xFF) return Make(Framing::Feature100, b, 1);
     if (b[1] >= 0xF0 && b[1] <= 0xFB) return Make(Framing::Feature200, b, 1);
+    if (b[1] == 0x00 && b.size() == 65) return Make(Framing::Feature200, b, 1);  // 0xF1 block continued
   }
   // The slot-table read of the 200 series opens with an 8-byte report AA 55 CC 0F.
   if (entry.direction == Direction::FeatureSet && Starts(b, 0, {0xAA, 0x55, 0xCC, 0x0F}))

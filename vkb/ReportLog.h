@@ -32,7 +32,8 @@ struct LogEntry {
 // | Series300    | Out        | bytes 1..4 = AA 55 CC 33, code in byte 5            |
 // | Receiver200  | Out        | bytes 1..4 = BB AA 99 88, sub-code in byte 5        |
 // | Series100    | Out        | byte 1 in 0x88..0x8E, or bytes 1..4 = FF FE AA FF   |
-// | Feature200   | FeatureSet | report ID 7, code 0xF0..0xFB in byte 1, or the      |
+// | Feature200   | FeatureSet | report ID 7, code 0xF0..0xFB in byte 1 (0x00 in the |
+// |              |            | 27 reports that continue a 0xF1 block), or the      |
 // |              |            | 8-byte slot read header AA 55 CC 0F                 |
 // | Feature100   | FeatureSet | report ID 7, code 0xFF in byte 1                    |
 // | Unknown      | any        | anything else                                       |

@@ -56,9 +56,10 @@ struct VirtualKeyboard::Shared {
   std::array<uint8_t, kFrameBytes> live{};
   int liveNext = -1;
 
-  // 200-series slot table, read back in four 7-byte passes.
-  std::array<uint8_t, 28> slotTable{};
+  // 200-series slot table, read back in four 7-byte passes; a slot block in progress.
   int slotPass = 0;
+  std::array<uint8_t, kSlotBlockBytes> slotBlock{};
+  int slotBlockNext = -1;
 
   uint16_t ProductId(Port port) const { return port == Port::Cable ? ids.cableProductId : ids.receiverProductId; }
   std::string Path(Port port, int interfaceNumber) const {
@@ -108,6 +109,8 @@ struct VirtualKeyboard::Shared {
     Send(port, std::move(r), at);
   }
   void Command300(Port port, const std::vector<uint8_t>& wire);
+  void Report100(const std::vector<uint8_t>& wire);
+  void Feature200(const std::vector<uint8_t>& report);
   void TakeSlice(std::array<uint8_t, kFrameBytes>& pending, int& next, int slice,
                  std::array<uint8_t, kFrameBytes>& done, int& count, const std::vector<uint8_t>& wire);
   void FactoryReset() {
@@ -153,7 +156,10 @@ class VirtualDevice : public IHidDevice {
     }
     std::vector<uint8_t> wire(data, data + length);
     m_shared->Record(m_port, m_interface, Direction::Out, wire, m_shared->clock.NowMs());
-    if (m_interface == kCommandInterface) m_shared->Command300(m_port, wire);
+    if (m_interface == kCommandInterface) {
+      m_shared->Command300(m_port, wire);
+      m_shared->Report100(wire);
+    }
     if (unplugAfter) m_shared->Unplug(m_port);
     return static_cast<int>(length);
   }
@@ -183,8 +189,7 @@ class VirtualDevice : public IHidDevice {
     if (!Alive()) return Fail(L"The device is not connected.");
     if (!data || length == 0) return Fail(L"The parameter is incorrect.");
     std::vector<uint8_t> bytes(data, data + length);
-    if (length >= 4 && data[0] == 0xAA && data[1] == 0x55 && data[2] == 0xCC && data[3] == 0x0F)
-      m_shared->slotPass = 0;
+    if (m_interface == kCommandInterface) m_shared->Feature200(bytes);
     m_shared->Record(m_port, m_interface, Direction::FeatureSet, std::move(bytes), m_shared->clock.NowMs());
     return static_cast<int>(length);
   }
@@ -194,7 +199,7 @@ class VirtualDevice : public IHidDevice {
     if (!Alive()) return Fail(L"The device is not connected.");
     if (!data || length < 8) return Fail(L"The parameter is incorrect.");
     data[0] = 0x07;
-    std::copy_n(m_shared->slotTable.begin() + 7 * m_shared->slotPass, 7, data + 1);
+    std::copy_n(m_shared->state.slotTable.begin() + 7 * m_shared->slotPass, 7, data + 1);
     m_shared->slotPass = (m_shared->slotPass + 1) % 4;
     m_shared->Record(m_port, m_interface, Direction::FeatureGet, std::vector<uint8_t>(data, data + 8),
                      m_shared->clock.NowMs());
@@ -295,12 +300,19 @@ void VirtualKeyboard::Shared::Command300(Port port, const std::vector<uint8_t>& 
       blockNext = code + 1;
       if (code == 2) {
         blockNext = -1;
-        if (block[0] >= 1 && block[0] <= 2) state.keyBlocks[{block[0] - 1, block[1]}] = block;
+        if (block[0] >= 1 && block[0] <= 2) {
+          state.keyBlocks[{block[0] - 1, block[1]}] = block;
+          state.keyFunctions[block[0] - 1][block[1]] = 0;
+        }
       }
       break;
     }
     case 0x04:
-      if (w[6] >= 1 && w[6] <= 2) state.keyFunctions[w[6] - 1][w[7]] = w[8];
+      // A key does one thing: its function replaces a key block it had.
+      if (w[6] >= 1 && w[6] <= 2) {
+        state.keyFunctions[w[6] - 1][w[7]] = w[8];
+        state.keyBlocks.erase({w[6] - 1, w[7]});
+      }
       break;
     case 0x07:
       state.lightMode = w[6];
@@ -343,6 +355,67 @@ void VirtualKeyboard::Shared::Command300(Port port, const std::vector<uint8_t>& 
         TakeSlice(custom, customNext, code - 0xF6, state.customFrame, state.customFrames, w);
       break;
   }
+}
+
+// 100-series key table (0x8D) and macro pieces (0x8E). Wire bytes: 0 report ID 0, 1 code,
+// 2 length, 3..4 offset (LE); 0x8D data from 5, 0x8E slot in 5 and data from 6.
+void VirtualKeyboard::Shared::Report100(const std::vector<uint8_t>& wire) {
+  if (wire.size() < 65 || wire[0] != 0) return;
+  const size_t offset = static_cast<size_t>(wire[3] | wire[4] << 8);
+  if (wire[1] == 0x8D) {
+    ++state.keyTableChunks100;
+    if (offset < state.keyTable100.size())
+      std::copy_n(wire.begin() + 5, std::min<size_t>(60, state.keyTable100.size() - offset),
+                  state.keyTable100.begin() + static_cast<std::ptrdiff_t>(offset));
+  } else if (wire[1] == 0x8E) {
+    auto& slot = state.macros100[wire[5]];
+    if (offset < slot.size())
+      std::copy_n(wire.begin() + 6, std::min<size_t>(59, slot.size() - offset),
+                  slot.begin() + static_cast<std::ptrdiff_t>(offset));
+  }
+}
+
+// 200-series feature reports that change the slots:
+//
+// | report               | effect                                                          |
+// |----------------------|-----------------------------------------------------------------|
+// | AA 55 CC 0F (8 bytes)| every slot freed; the slot read starts over                      |
+// | 07 FB 01 (8 bytes)   | the slot read starts over                                        |
+// | 07 FA 01 s k 01 v 01 | key slot s (1..10) holds key k with value v; k = 0 frees it       |
+// | 07 F1 + 27 x 07 00   | 6 bytes each of a 168-byte block: 1, slot 1..13, key, play, events; |
+// |                      | taken when all 28 came in order; key 0 frees the slot            |
+void VirtualKeyboard::Shared::Feature200(const std::vector<uint8_t>& r) {
+  if (r.size() >= 4 && r[0] == 0xAA && r[1] == 0x55 && r[2] == 0xCC && r[3] == 0x0F) {
+    slotPass = 0;
+    state.slotTable = {};
+    state.slotBlocks.clear();
+    state.keySlots.clear();
+    return;
+  }
+  if (r.size() < 8 || r[0] != 0x07) return;
+  if (r[1] == 0xFB) {
+    slotPass = 0;
+    return;
+  }
+  if (r[1] == 0xFA && r[3] >= 1 && r[3] <= 10) {
+    state.slotTable[13 + r[3]] = r[4];
+    if (r[4] == 0) state.keySlots.erase(r[3]);
+    else state.keySlots[r[3]] = {r[4], r[6]};
+    return;
+  }
+  if (r[1] == 0xF1) slotBlockNext = 0;
+  else if (r[1] != 0x00 || slotBlockNext <= 0) {
+    slotBlockNext = -1;
+    return;
+  }
+  std::copy_n(r.begin() + 2, 6, slotBlock.begin() + 6 * slotBlockNext);
+  if (++slotBlockNext < kSlotBlockBytes / 6) return;
+  slotBlockNext = -1;
+  const int slot = slotBlock[1];
+  if (slot < 1 || slot > 13) return;
+  state.slotTable[static_cast<size_t>(slot)] = slotBlock[2];
+  if (slotBlock[2] == 0) state.slotBlocks.erase(slot);
+  else state.slotBlocks[slot] = slotBlock;
 }
 
 VirtualKeyboard::VirtualKeyboard(const Clock& clock, Identity identity)

@@ -16,8 +16,9 @@
 //
 // The command interface speaks the 300-series protocol completely (state below), answers
 // only 0x0E (status: battery, link) and 0x09 (start of host colour frames), and sends an
-// unsolicited status report when its link or the battery changes. Reports of the 200 and
-// 100 series are accepted and logged without effect on the state. A receiver whose keyboard
+// unsolicited status report when its link or the battery changes. Of the 200 and 100 series
+// it keeps what the key uploads write (slot table, slot blocks, key table, macro pieces);
+// their other reports are logged without effect on the state. A receiver whose keyboard
 // is off has link 0: it still answers 0x0E, with link 0, and drops every other command.
 //
 // Timings: a reply becomes readable 1 ms (keyboard clock) after its command, well within the
@@ -43,6 +44,9 @@ constexpr int kCommandInterface = 2;
 constexpr int kAuxiliaryInterface = 3;
 constexpr int kFrameBytes = 324;  // 108 light indexes, 3 bytes each
 constexpr int kBlockBytes = 162;  // one key's macro or shortcut block
+constexpr int kSlotBlockBytes = 168;   // 200 series: one macro slot's block (28 x 6 bytes)
+constexpr int kKeyTable100Bytes = 240;  // 100 series: the key table the keyboard takes
+constexpr int kMacro100Bytes = 1200;    // 100 series: one macro slot
 
 // What the keyboard remembers from 300-series commands.
 struct FirmwareState {
@@ -63,6 +67,18 @@ struct FirmwareState {
   int factoryResets = 0;     // 0x08
   int keyResets = 0;         // 0x0F
   uint8_t battery = 80;
+
+  // 200 series (feature reports, report ID 7). The slot table as 07 FB 01 reads it back:
+  // byte i (1..13) the key code of macro slot i, byte 13 + i (14..23) that of key slot i;
+  // 0 is a free slot. The exchange that opens with AA 55 CC 0F empties every slot.
+  std::array<uint8_t, 28> slotTable{};
+  std::map<int, std::array<uint8_t, kSlotBlockBytes>> slotBlocks;  // 07 F1 + 27 x 07 00, by macro slot
+  std::map<int, std::pair<int, int>> keySlots;                     // 07 FA: slot -> (key code, value)
+  // 100 series (output reports). 0x8D chunks land at their offset (bytes 3..4), each with the
+  // 60 bytes it carries; 0x8E pieces put their 59 bytes at their offset in the slot of byte 5.
+  std::array<uint8_t, kKeyTable100Bytes> keyTable100{};
+  int keyTableChunks100 = 0;
+  std::map<int, std::array<uint8_t, kMacro100Bytes>> macros100;
 };
 
 enum class Fault {

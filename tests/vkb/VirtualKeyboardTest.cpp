@@ -268,5 +268,114 @@ TEST_F(VirtualKeyboardTest, LogsAndDecodesEverySeries) {
   EXPECT_EQ(kb.State().sleepTime, -1) << "other series leave the 300-series state alone";
 }
 
+TEST_F(VirtualKeyboardTest, KeyFunctionAndKeyBlockReplaceEachOther) {
+  kb.Plug(Port::Cable);
+  auto dev = OpenCommand(Port::Cable);
+  ASSERT_TRUE(dev);
+  std::array<uint8_t, kBlockBytes> block{};
+  block[0] = 1;
+  block[1] = 0x04;
+  Write(*dev, Command300(0x04, {1, 0x04, 0x3A}));
+  for (uint8_t k = 0; k < 3; ++k)
+    Write(*dev, Command300(k, std::vector<uint8_t>(block.begin() + 54 * k, block.begin() + 54 * (k + 1))));
+  FirmwareState s = kb.State();
+  EXPECT_EQ(s.keyFunctions[0][0x04], 0);
+  EXPECT_EQ(s.keyBlocks.count({0, 0x04}), 1u);
+  Write(*dev, Command300(0x04, {2, 0x04, 0x3B}));  // the other layer keeps its block
+  Write(*dev, Command300(0x04, {1, 0x04, 0x00}));
+  s = kb.State();
+  EXPECT_EQ(s.keyBlocks.count({0, 0x04}), 0u);
+  EXPECT_EQ(s.keyFunctions[1][0x04], 0x3B);
+}
+
+// 200-series key uploads: key slots, slot blocks in 28 pieces, the slot table read back.
+TEST_F(VirtualKeyboardTest, KeepsTheSlotsOfTheFeatureReports) {
+  kb.Plug(Port::Cable);
+  auto dev = OpenCommand(Port::Cable);
+  ASSERT_TRUE(dev);
+  auto feature = [&](std::vector<uint8_t> head) {
+    head.resize(65, 0);
+    return dev->SendFeatureReport(head.data(), head.size());
+  };
+  auto readTable = [&] {
+    std::vector<uint8_t> table;
+    std::vector<uint8_t> request = {0x07, 0xFB, 0x01, 0, 0, 0, 0, 0};
+    dev->SendFeatureReport(request.data(), request.size());
+    for (int pass = 0; pass < 4; ++pass) {
+      uint8_t reply[8] = {0x07, 0xFB, 0x01};
+      EXPECT_EQ(dev->GetFeatureReport(reply, sizeof reply), 8);
+      table.insert(table.end(), reply + 1, reply + 8);
+    }
+    return table;
+  };
+  std::array<uint8_t, kSlotBlockBytes> block{};
+  for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i + 3);
+  block[0] = 1, block[1] = 13, block[2] = 0x1E;
+  auto sendBlock = [&](size_t pieces) {
+    for (size_t i = 0; i < pieces; ++i) {
+      std::vector<uint8_t> r = {0x07, static_cast<uint8_t>(i == 0 ? 0xF1 : 0x00)};
+      r.insert(r.end(), block.begin() + 6 * i, block.begin() + 6 * (i + 1));
+      feature(r);
+    }
+  };
+
+  feature({0x07, 0xFA, 0x01, 10, 0x04, 0x01, 0x3A, 0x01});
+  feature({0x07, 0xFA, 0x01, 11, 0x05, 0x01, 0x3A, 0x01});  // no slot 11
+  sendBlock(27);                                           // one piece short: not taken
+  EXPECT_TRUE(kb.State().slotBlocks.empty());
+  sendBlock(28);
+  FirmwareState s = kb.State();
+  EXPECT_EQ(s.keySlots, (std::map<int, std::pair<int, int>>{{10, {0x04, 0x3A}}}));
+  ASSERT_EQ(s.slotBlocks.count(13), 1u);
+  EXPECT_EQ(s.slotBlocks.at(13), block);
+  std::vector<uint8_t> expected(28, 0);
+  expected[13] = 0x1E;
+  expected[23] = 0x04;
+  EXPECT_EQ(readTable(), expected);
+  // The 27 continuation reports decode as the 0xF1 block they belong to.
+  EXPECT_EQ(DecodeReport(kb.Log()[kb.Log().size() - 10]).framing, Framing::Feature200);
+
+  // Freeing: a block without key code, a key slot with key 0; AA 55 CC 0F frees everything.
+  block[2] = 0;
+  sendBlock(28);
+  feature({0x07, 0xFA, 0x01, 10, 0x00, 0x01, 0x00, 0x01});
+  s = kb.State();
+  EXPECT_TRUE(s.slotBlocks.empty());
+  EXPECT_TRUE(s.keySlots.empty());
+  feature({0x07, 0xFA, 0x01, 1, 0x06, 0x01, 0x3B, 0x01});
+  std::vector<uint8_t> reset = {0xAA, 0x55, 0xCC, 0x0F, 0, 0, 0, 0};
+  dev->SendFeatureReport(reset.data(), reset.size());
+  EXPECT_EQ(readTable(), std::vector<uint8_t>(28, 0));
+}
+
+// 100-series key table chunks and macro pieces land at their offsets.
+TEST_F(VirtualKeyboardTest, KeepsTheKeyTableAndMacroPiecesOf100Series) {
+  kb.Plug(Port::Cable);
+  auto dev = OpenCommand(Port::Cable);
+  ASSERT_TRUE(dev);
+  auto report = [&](uint8_t code, uint8_t length, int offset, uint8_t slot, uint8_t fill) {
+    std::vector<uint8_t> r(65, fill);
+    r[0] = 0, r[1] = code, r[2] = length, r[3] = static_cast<uint8_t>(offset), r[4] = static_cast<uint8_t>(offset >> 8);
+    if (code == 0x8E) r[5] = slot;
+    return Write(*dev, r);
+  };
+  report(0x8D, 60, 60, 0, 0x11);
+  report(0x8D, 40, 180, 0, 0x22);
+  report(0x8D, 60, 300, 0, 0x33);  // beyond the table: counted, not kept
+  report(0x8E, 59, 59, 4, 0x44);
+  report(0x8E, 3, 1180, 4, 0x55);  // runs past the slot's end: cut there
+  const FirmwareState s = kb.State();
+  EXPECT_EQ(s.keyTableChunks100, 3);
+  std::array<uint8_t, kKeyTable100Bytes> table{};
+  std::fill(table.begin() + 60, table.begin() + 120, 0x11);
+  std::fill(table.begin() + 180, table.end(), 0x22);
+  EXPECT_EQ(s.keyTable100, table);
+  ASSERT_EQ(s.macros100.count(4), 1u);
+  std::array<uint8_t, kMacro100Bytes> macro{};
+  std::fill(macro.begin() + 59, macro.begin() + 118, 0x44);
+  std::fill(macro.begin() + 1180, macro.end(), 0x55);
+  EXPECT_EQ(s.macros100.at(4), macro);
+}
+
 }  // namespace
 }  // namespace kl::vkb
