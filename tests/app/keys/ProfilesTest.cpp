@@ -216,7 +216,7 @@ TEST_F(ProfilesTest, RenameRefusesEmptyAndForbiddenNamesAndKeepsTheStoredOne) {
   };
   const Case cases[] = {
       {L"", NameCheck::Empty, L"Profile 2"},
-      {L"my SB keys", NameCheck::ForbiddenWord, L"Profile 2"},
+      {L"my SHIT keys", NameCheck::ForbiddenWord, L"Profile 2"},
       {L"游戏 ✓", NameCheck::Accepted, L"游戏 ✓"},
       {L"", NameCheck::Empty, L"游戏 ✓"},
   };

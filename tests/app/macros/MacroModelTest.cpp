@@ -164,7 +164,7 @@ TEST_F(MacroModelTest, RenameRefusesBadNamesAndRenamesTheKeysThatBindTheMacro) {
   key.macroDesc = L"Macro 1";
   ASSERT_GT(m_store.SetKeyAssignment(key), 0);
   EXPECT_EQ(m_model.RenameMacro(id, L""), NameCheck::Empty);
-  EXPECT_EQ(m_model.RenameMacro(id, L"xSBx"), NameCheck::ForbiddenWord);
+  EXPECT_EQ(m_model.RenameMacro(id, L"xShitx"), NameCheck::ForbiddenWord);
   MacroRecord stored;
   m_store.ReadMacro(id, stored);
   EXPECT_EQ(stored.name, L"Macro 1");
