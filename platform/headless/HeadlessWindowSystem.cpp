@@ -124,6 +124,7 @@ bool HeadlessWindowSystem::ShowWindow(WindowId window, bool show) {
     if (owner && IsWindowVisible(owner)) ActivateWindow(owner);
   }
   if (!show && m_capture == window) ReleaseCapture();
+  PosChanged(window);
   return true;
 }
 
@@ -142,6 +143,7 @@ bool HeadlessWindowSystem::MinimizeWindow(WindowId window) {
     Deliver(window, WM_NCACTIVATE, 0, 0);
   }
   Deliver(window, WM_SIZE, SIZE_MINIMIZED, 0);
+  PosChanged(window);
   return true;
 }
 
@@ -162,6 +164,7 @@ void HeadlessWindowSystem::Restore(WindowId window) {
     w->dirty = CRect(0, 0, bounds.Width(), bounds.Height());
   }
   Deliver(window, WM_SIZE, SIZE_RESTORED, SizeParam(bounds));
+  PosChanged(window);
 }
 
 bool HeadlessWindowSystem::IsWindowVisible(WindowId window) const {
@@ -189,6 +192,7 @@ bool HeadlessWindowSystem::SetWindowBounds(WindowId window, const CRect& screen)
   }
   if (moved) Deliver(window, WM_MOVE, 0, MakePointParam(screen.left, screen.top));
   if (resized) Deliver(window, WM_SIZE, SIZE_RESTORED, SizeParam(screen));
+  if (moved || resized) PosChanged(window);
   return true;
 }
 
@@ -228,7 +232,25 @@ bool HeadlessWindowSystem::SetTopmost(WindowId window, bool topmost) {
     w->params.topmost = topmost;
   }
   Raise(window);
+  PosChanged(window);
   return true;
+}
+
+bool HeadlessWindowSystem::PlaceBehind(WindowId window, WindowId above) {
+  if (!IsUiThread() || window == above) return false;
+  {
+    std::lock_guard lock(m_lock);
+    if (!Find(window) || !Find(above)) return false;
+    std::erase(m_zOrder, window);
+    m_zOrder.insert(std::find(m_zOrder.begin(), m_zOrder.end(), above), window);
+  }
+  PosChanged(window);
+  return true;
+}
+
+std::vector<WindowId> HeadlessWindowSystem::StackingOrder() const {
+  std::lock_guard lock(m_lock);
+  return m_zOrder;
 }
 
 bool HeadlessWindowSystem::EnableWindow(WindowId window, bool enable) {
@@ -270,6 +292,7 @@ bool HeadlessWindowSystem::ActivateWindow(WindowId window) {
   if (old) Deliver(old, WM_NCACTIVATE, 0, 0);
   Deliver(window, WM_NCACTIVATE, 1, 0);
   Raise(window);
+  PosChanged(window);
   return true;
 }
 
@@ -624,7 +647,7 @@ WindowId HeadlessWindowSystem::WindowAt(CPoint screen) const {
   std::lock_guard lock(m_lock);
   for (auto it = m_zOrder.rbegin(); it != m_zOrder.rend(); ++it) {
     const Window* w = Find(*it);
-    if (w && w->visible && !w->minimized && w->params.bounds.PtInRect(screen)) return *it;
+    if (w && w->visible && !w->minimized && !w->params.clickThrough && w->params.bounds.PtInRect(screen)) return *it;
   }
   return 0;
 }

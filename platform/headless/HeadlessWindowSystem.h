@@ -39,6 +39,8 @@ class HeadlessWindowSystem : public WindowSystem {
   std::wstring GetWindowTitle(WindowId window) const override;
   WindowId GetOwner(WindowId window) const override;
   bool SetTopmost(WindowId window, bool topmost) override;
+  bool IsTopmost(WindowId window) const override;
+  bool PlaceBehind(WindowId window, WindowId above) override;
   bool EnableWindow(WindowId window, bool enable) override;
   bool IsWindowEnabled(WindowId window) const override;
   bool SetLayered(WindowId window, bool layered) override;
@@ -92,7 +94,7 @@ class HeadlessWindowSystem : public WindowSystem {
   // after each). Runs on the UI thread.
   void AdvanceTime(uint64_t ms);
   // Pointer input at a screen point: goes to the capture window, else the topmost visible window
-  // under the point. Presses synthesize double clicks; a press outside an open popup deactivates
+  // under the point that is not click-through. Presses synthesize double clicks; a press outside an open popup deactivates
   // the popup (WM_NCACTIVATE 0) and is not delivered. Each call pumps afterwards.
   void MouseMove(CPoint screen);
   void MouseButton(UINT downMsg, CPoint screen, bool down);  // downMsg: WM_LBUTTONDOWN/RBUTTONDOWN/MBUTTONDOWN
@@ -108,7 +110,8 @@ class HeadlessWindowSystem : public WindowSystem {
   CRect LastPresentRect(WindowId window) const;
   Cursor CurrentCursor(WindowId window) const;
   bool IsLayered(WindowId window) const;
-  bool IsTopmost(WindowId window) const;
+  // Our windows from the bottom of the stack to the top.
+  std::vector<WindowId> StackingOrder() const;
   bool IsImeEnabled(WindowId window) const;
   const std::vector<std::wstring>& OpenedUrls() const { return m_openedUrls; }
   void SetDropTargetsAvailable(bool available) { m_dropAvailable = available; }
@@ -155,6 +158,7 @@ class HeadlessWindowSystem : public WindowSystem {
   bool FireNextTimer(uint64_t limit);
   WindowId WindowAt(CPoint screen) const;
   void Raise(WindowId window);
+  void PosChanged(WindowId window) { Deliver(window, WM_WINDOWPOSCHANGED, 0, 0); }
   void MovePointerTo(WindowId target);
   void Restore(WindowId window);
   UINT KeyFlags() const;

@@ -252,7 +252,7 @@ WindowId X11WindowSystem::CreateWindow(const WindowParams& params, WindowListene
   XSetClassHint(dpy, w.xid, &classHint);
   XWMHints wmHints{};
   wmHints.flags = InputHint;
-  wmHints.input = params.noActivate ? False : True;
+  wmHints.input = params.noActivate || params.clickThrough ? False : True;
   XSetWMHints(dpy, w.xid, &wmHints);
   const std::string title = WideToUtf8(params.title);
   XStoreName(dpy, w.xid, title.c_str());
@@ -267,6 +267,8 @@ WindowId X11WindowSystem::CreateWindow(const WindowParams& params, WindowListene
   size.x = params.bounds.left;
   size.y = params.bounds.top;
   XSetWMNormalHints(dpy, w.xid, &size);
+  if (params.clickThrough && m->shapeAvailable)
+    XShapeCombineRectangles(dpy, w.xid, ShapeInput, 0, 0, nullptr, 0, ShapeSet, Unsorted);
   if (m->xim)
     w.xic = XCreateIC(m->xim, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow, w.xid, XNFocusWindow, w.xid, nullptr);
 
@@ -393,6 +395,7 @@ bool X11WindowSystem::ShowWindow(WindowId window, bool show) {
     if (m->capture == window) ReleaseCapture();
   }
   XFlush(m->dpy);
+  if (l) l->OnPlatformMessage(window, WM_WINDOWPOSCHANGED, 0, 0);
   return true;
 }
 
@@ -416,6 +419,7 @@ bool X11WindowSystem::MinimizeWindow(WindowId window) {
     if (w->listener) w->listener->OnPlatformMessage(window, WM_NCACTIVATE, 0, 0);
   }
   if (w->listener) w->listener->OnPlatformMessage(window, WM_SIZE, SIZE_MINIMIZED, 0);
+  if (w->listener) w->listener->OnPlatformMessage(window, WM_WINDOWPOSCHANGED, 0, 0);
   return true;
 }
 
@@ -452,6 +456,7 @@ bool X11WindowSystem::SetWindowBounds(WindowId window, const CRect& screen) {
   if (moved && w->listener) w->listener->OnPlatformMessage(window, WM_MOVE, 0, MakePointParam(screen.left, screen.top));
   if (resized && w->listener)
     w->listener->OnPlatformMessage(window, WM_SIZE, SIZE_RESTORED, MakePointParam(screen.Width(), screen.Height()));
+  if ((moved || resized) && w->listener) w->listener->OnPlatformMessage(window, WM_WINDOWPOSCHANGED, 0, 0);
   return true;
 }
 
@@ -507,6 +512,44 @@ bool X11WindowSystem::SetTopmost(WindowId window, bool topmost) {
   XSendEvent(m->dpy, m->root, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
   if (topmost) XRaiseWindow(m->dpy, w->xid);
   XFlush(m->dpy);
+  if (w->listener) w->listener->OnPlatformMessage(window, WM_WINDOWPOSCHANGED, 0, 0);
+  return true;
+}
+
+namespace {
+// The child of the root that holds `xid`: the window itself, or the frame a window manager put
+// around it. Stacking is decided among those.
+::Window TopLevelOf(Display* dpy, ::Window xid) {
+  for (;;) {
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(dpy, xid, &root, &parent, &children, &count)) return xid;
+    if (children) XFree(children);
+    if (!parent || parent == root) return xid;
+    xid = parent;
+  }
+}
+}  // namespace
+
+bool X11WindowSystem::IsTopmost(WindowId window) const {
+  std::lock_guard lock(m->lock);
+  const Impl::Win* w = m->Find(window);
+  return w && w->params.topmost;
+}
+
+bool X11WindowSystem::PlaceBehind(WindowId window, WindowId above) {
+  if (!IsUiThread() || window == above) return false;
+  Impl::Win* w = m->Find(window);
+  const Impl::Win* a = m->Find(above);
+  if (!w || !a) return false;
+  XWindowChanges changes{};
+  changes.sibling = TopLevelOf(m->dpy, a->xid);
+  changes.stack_mode = Below;
+  g_lastXError = 0;
+  XConfigureWindow(m->dpy, TopLevelOf(m->dpy, w->xid), CWSibling | CWStackMode, &changes);
+  XSync(m->dpy, False);
+  if (g_lastXError) return false;
+  if (w->listener) w->listener->OnPlatformMessage(window, WM_WINDOWPOSCHANGED, 0, 0);
   return true;
 }
 
@@ -573,6 +616,7 @@ bool X11WindowSystem::ActivateWindow(WindowId window) {
   g_lastXError = 0;
   XSetInputFocus(m->dpy, w->xid, RevertToParent, CurrentTime);
   XFlush(m->dpy);
+  if (w->listener) w->listener->OnPlatformMessage(window, WM_WINDOWPOSCHANGED, 0, 0);  // raised
   if (old == window) return true;
   m->active = window;
   m->focus = window;
@@ -1081,6 +1125,7 @@ struct Loop {
     int x = 0, y = 0;
     XTranslateCoordinates(m->dpy, m->root, m->root, screen.x, screen.y, &x, &y, &child);
     WindowId id = m->ByXid(child);
+    if (const X11WindowSystem::Impl::Win* w = m->Find(id); w && w->params.clickThrough) id = 0;
     if (!id) id = m->ByXid(e.xany.window);
     return id;
   }
@@ -1112,6 +1157,7 @@ struct Loop {
         }
         if (now.TopLeft() != old.TopLeft()) Deliver(id, WM_MOVE, 0, MakePointParam(now.left, now.top));
         if (now.Size() != old.Size()) Deliver(id, WM_SIZE, SIZE_RESTORED, MakePointParam(now.Width(), now.Height()));
+        Deliver(id, WM_WINDOWPOSCHANGED, 0, 0);
         break;
       }
       case MapNotify:
@@ -1123,6 +1169,7 @@ struct Loop {
             w->dirty = CRect(0, 0, w->params.bounds.Width(), w->params.bounds.Height());
           }
           Deliver(id, WM_SIZE, SIZE_RESTORED, MakePointParam(w->params.bounds.Width(), w->params.bounds.Height()));
+          Deliver(id, WM_WINDOWPOSCHANGED, 0, 0);
         }
         break;
       case ClientMessage:

@@ -7,6 +7,8 @@
 // - Presenting copies the dirty rect with MIT-SHM when the server offers it, else XPutImage.
 // - The loop polls the X connection, an eventfd (posts from other threads) and a timerfd (the
 //   next window timer or tick), so every timer and tick fires on the UI thread.
+// - Click-through windows have an empty input shape: the server hands their pointer events to
+//   the windows beneath.
 // - X errors are recorded, never fatal: a failed call shows as a failed operation.
 #pragma once
 
@@ -35,6 +37,8 @@ class X11WindowSystem : public WindowSystem {
   std::wstring GetWindowTitle(WindowId window) const override;
   WindowId GetOwner(WindowId window) const override;
   bool SetTopmost(WindowId window, bool topmost) override;
+  bool IsTopmost(WindowId window) const override;
+  bool PlaceBehind(WindowId window, WindowId above) override;
   bool EnableWindow(WindowId window, bool enable) override;
   bool IsWindowEnabled(WindowId window) const override;
   bool SetLayered(WindowId window, bool layered) override;

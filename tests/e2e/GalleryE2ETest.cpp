@@ -1,5 +1,6 @@
 // The gallery under a real X server, driven with XTest: clicks in a frameless window, a modal
-// child, a menu and a screenshot compared with the off-screen render. Skipped without DISPLAY.
+// child, a menu, the combo drop-down and a screenshot compared with the off-screen render; and
+// the X11 window system's click-through windows and restacking. Skipped without DISPLAY.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -11,11 +12,13 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/Encoding.h"
+#include "platform/x11/X11WindowSystem.h"
 #include "tests/TestSupport.h"
 #include "velaui/core/Image.h"
 
@@ -271,6 +274,84 @@ TEST_F(GalleryE2ETest, ChoosingAMenuItemReportsItAndClosesTheMenu) {
   Click(menu.x + 40, menu.y + 6 + 35 + 17);  // the second item
   EXPECT_EQ(WaitFor("menu "), "menu 502");
   WaitFor("menu-closed");
+}
+
+TEST_F(GalleryE2ETest, ComboDropDownChoosesARowAndClosesOnAClickOutside) {
+  Start();
+  const Rect combo = ButtonRect(107);
+  Click(combo.cx(), combo.cy());
+  const Rect drop = ParseRect(WaitFor("combo-open"), 1);
+  EXPECT_EQ(drop.x, combo.x + 4);
+  EXPECT_EQ(drop.y, combo.y + combo.h + 2);
+  const ::Window w = FindWindow("ComboWnd");
+  ASSERT_NE(w, 0u);
+  const Rect onScreen = ScreenRect(w);
+  EXPECT_EQ(onScreen.x, drop.x) << "the drop-down is where the program put it";
+  EXPECT_EQ(onScreen.y, drop.y);
+  Click(drop.x + 40, drop.y + 6 + 30 + 15);  // the second row
+  EXPECT_EQ(WaitFor("combo "), "combo 1");
+  WaitFor("combo-closed");
+  EXPECT_EQ(FindWindow("ComboWnd"), 0u);
+
+  Click(combo.cx(), combo.cy());
+  WaitFor("combo-open");
+  Click(m_window.x + 30, m_window.y + 100);  // on the keyboard picture, outside the drop-down
+  WaitFor("combo-closed");
+  EXPECT_EQ(FindWindow("ComboWnd"), 0u);
+  for (const std::string& line : m_lines) EXPECT_NE(line.rfind("combo ", 0), 0u) << "nothing was chosen: " << line;
+}
+
+TEST_F(GalleryE2ETest, ClickThroughWindowPassesPressesBeneathAndPlaceBehindRestacks) {
+  auto ws = platform::X11WindowSystem::Open();
+  ASSERT_NE(ws, nullptr);
+  platform::SetWindowSystem(ws.get());
+  struct Presses : platform::WindowListener {
+    int count = 0;
+    LRESULT OnPlatformMessage(platform::WindowId, UINT msg, WPARAM, LPARAM) override {
+      if (msg == WM_LBUTTONDOWN) ++count;
+      return 0;
+    }
+  } below, over;
+  platform::WindowParams p;
+  p.bounds = CRect(100, 100, 400, 400);
+  const platform::WindowId wb = ws->CreateWindow(p, &below);
+  p.bounds = CRect(150, 150, 350, 350);
+  p.clickThrough = true;
+  p.noActivate = true;
+  const platform::WindowId wo = ws->CreateWindow(p, &over);
+  ASSERT_NE(wb, 0u);
+  ASSERT_NE(wo, 0u);
+  ws->ShowWindow(wb, true);
+  ws->ShowWindow(wo, true);
+  // Where each of the two stands among the root's children, bottom first.
+  const auto stackIndex = [&](platform::WindowId id) {
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    int index = -1;
+    XSync(m_dpy, False);
+    if (XQueryTree(m_dpy, DefaultRootWindow(m_dpy), &root, &parent, &children, &count))
+      for (unsigned i = 0; i < count; ++i)
+        if (children[i] == ws->NativeWindow(id)) index = static_cast<int>(i);
+    if (children) XFree(children);
+    return index;
+  };
+  const auto pump = [&](int ms, const std::function<bool()>& done) {
+    const auto until = Clock::now() + std::chrono::milliseconds(ms);
+    const platform::TickId tick = ws->StartTick(20, [](platform::TickId) {});
+    ws->RunMessageLoop([&] { return !done() && Clock::now() < until; });
+    ws->StopTick(tick);
+  };
+  pump(200, [] { return false; });
+  ASSERT_GT(stackIndex(wo), stackIndex(wb)) << "the click-through window is on top";
+  Click(250, 250);
+  pump(2000, [&] { return below.count > 0; });
+  EXPECT_EQ(below.count, 1) << "the press went through";
+  EXPECT_EQ(over.count, 0);
+  EXPECT_TRUE(ws->PlaceBehind(wo, wb));
+  EXPECT_EQ(stackIndex(wo) + 1, stackIndex(wb)) << "directly beneath";
+  ws->DestroyWindow(wo);
+  ws->DestroyWindow(wb);
+  platform::SetWindowSystem(nullptr);
 }
 
 TEST_F(GalleryE2ETest, ScreenshotOfTheWindowMatchesTheOffscreenRender) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "tests/velaui/HeadlessFixture.h"
@@ -170,6 +172,69 @@ TEST_F(HeadlessWindowSystemTest, DisabledWindowsGetNoInputAndCaptureRedirectsIt)
   ASSERT_FALSE(a.Only({WM_MOUSEMOVE}).empty());
   EXPECT_TRUE(b.Only({WM_MOUSEMOVE}).empty());
   EXPECT_EQ(PointParamX(a.seen.back().l), 250);
+}
+
+TEST_F(HeadlessWindowSystemTest, ClickThroughWindowPassesThePointerToTheWindowBeneath) {
+  Recorder below;
+  Recorder over;
+  const WindowId wb = Make(below, CRect(0, 0, 200, 200));
+  m_ws.ShowWindow(wb, true);
+  platform::WindowParams p;
+  p.bounds = CRect(50, 50, 150, 150);
+  p.clickThrough = true;
+  p.noActivate = true;
+  const WindowId wo = m_ws.CreateWindow(p, &over);
+  m_ws.ShowWindow(wo, true);
+  ASSERT_EQ(m_ws.StackingOrder().back(), wo) << "it is on top, yet takes nothing";
+  m_ws.MouseMove({100, 100});
+  m_ws.Click({100, 100});
+  m_ws.Wheel({100, 100}, -WHEEL_DELTA);
+  EXPECT_TRUE(over.Only({WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEWHEEL}).empty());
+  EXPECT_EQ(below.Only({WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEWHEEL}),
+            (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEWHEEL}));
+}
+
+TEST_F(HeadlessWindowSystemTest, PlacementChangesAreReportedAndPlaceBehindRestacks) {
+  Recorder a;
+  Recorder b;
+  Recorder c;
+  const WindowId wa = Make(a, CRect(0, 0, 100, 100));
+  const WindowId wb = Make(b, CRect(0, 0, 100, 100));
+  const WindowId wc = Make(c, CRect(0, 0, 100, 100));
+  for (WindowId w : {wa, wb, wc}) m_ws.ShowWindow(w, true);
+  ASSERT_EQ(m_ws.StackingOrder(), (std::vector<WindowId>{wa, wb, wc}));
+  // Each change of place, visibility or stacking ends with WM_WINDOWPOSCHANGED.
+  struct Case {
+    const char* what;
+    std::function<bool()> change;
+  };
+  const Case cases[] = {
+      {"move", [&] { return m_ws.SetWindowBounds(wa, CRect(10, 0, 110, 100)); }},
+      {"resize", [&] { return m_ws.SetWindowBounds(wa, CRect(10, 0, 120, 100)); }},
+      {"hide", [&] { return m_ws.ShowWindow(wa, false); }},
+      {"show", [&] { return m_ws.ShowWindow(wa, true); }},
+      {"minimise", [&] { return m_ws.MinimizeWindow(wa); }},
+      {"restore", [&] { return m_ws.ShowWindow(wa, true); }},
+      {"activate", [&] { return m_ws.ActivateWindow(wb) && m_ws.ActivateWindow(wa); }},
+      {"topmost", [&] { return m_ws.SetTopmost(wa, false); }},
+      {"restack", [&] { return m_ws.PlaceBehind(wa, wc); }},
+  };
+  for (const Case& k : cases) {
+    a.seen.clear();
+    ASSERT_TRUE(k.change()) << k.what;
+    ASSERT_FALSE(a.seen.empty()) << k.what;
+    EXPECT_EQ(a.seen.back().msg, WM_WINDOWPOSCHANGED) << k.what;
+  }
+  a.seen.clear();
+  EXPECT_TRUE(m_ws.SetWindowBounds(wa, m_ws.GetWindowBounds(wa)));
+  EXPECT_TRUE(a.Only({WM_WINDOWPOSCHANGED}).empty()) << "nothing changed, nothing reported";
+
+  const std::vector<WindowId> order = m_ws.StackingOrder();
+  const auto at = [&](WindowId w) { return std::find(order.begin(), order.end(), w) - order.begin(); };
+  EXPECT_EQ(at(wa) + 1, at(wc)) << "directly beneath";
+  EXPECT_FALSE(m_ws.PlaceBehind(wa, wa));
+  EXPECT_FALSE(m_ws.PlaceBehind(wa, 999));
+  EXPECT_EQ(m_ws.StackingOrder(), order) << "a failed restack changes nothing";
 }
 
 TEST_F(HeadlessWindowSystemTest, MouseTrackingReportsHoverAndLeaveOnce) {

@@ -11,6 +11,7 @@
 #include <cairo.h>
 #include <gif_lib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -416,6 +417,46 @@ bool WriteLoadingGif(const fs::path& path, int size) {
 
 // ---- the keyboard picture from a layout ----
 
+// Key labels are never cut off. A label too wide for its key at its size is broken into two
+// lines at the space that makes the longer line shortest ("Num Lock" -> "Num" / "Lock"), and
+// whatever is still too wide is drawn smaller, half a pixel at a time down to kMinLabelSize.
+// A label that does not fit even then fails the run rather than ship a clipped picture.
+constexpr double kMinLabelSize = 7;
+
+struct LabelFit {
+  double size = 0;
+  std::vector<std::string> lines;
+};
+
+double InkWidth(cairo_t* cr, const std::string& text, double size) {
+  cairo_set_font_size(cr, size);
+  cairo_text_extents_t e{};
+  cairo_text_extents(cr, text.c_str(), &e);
+  return e.x_bearing + e.width;
+}
+
+double WidestLine(cairo_t* cr, const std::vector<std::string>& lines, double size) {
+  double widest = 0;
+  for (const std::string& line : lines) widest = std::max(widest, InkWidth(cr, line, size));
+  return widest;
+}
+
+// False when the label does not fit `maxWidth` even at the smallest size (the fit then holds
+// that smallest size).
+bool FitLabel(cairo_t* cr, const std::string& label, double baseSize, double maxWidth, LabelFit& fit) {
+  fit = {baseSize, {label}};
+  if (InkWidth(cr, label, baseSize) <= maxWidth) return true;
+  for (size_t space = label.find(' '); space != std::string::npos; space = label.find(' ', space + 1)) {
+    const std::vector<std::string> lines = {label.substr(0, space), label.substr(space + 1)};
+    if (fit.lines.size() == 1 || WidestLine(cr, lines, baseSize) < WidestLine(cr, fit.lines, baseSize)) fit.lines = lines;
+  }
+  while (WidestLine(cr, fit.lines, fit.size) > maxWidth) {
+    if (fit.size - 0.5 < kMinLabelSize) return false;
+    fit.size -= 0.5;
+  }
+  return true;
+}
+
 void KeyboardPicture(const fs::path& root, const kl::KeyboardLayout& layout) {
   if (!layout.hasPicture || layout.pictureWidth <= 0 || layout.pictureHeight <= 0) return;
   std::string name = kl::WideToUtf8(layout.pictureImage);
@@ -452,10 +493,19 @@ void KeyboardPicture(const fs::path& root, const kl::KeyboardLayout& layout) {
       cairo_pattern_destroy(cap);
       const std::string label = kl::WideToUtf8(key.name);
       if (label.empty()) continue;
-      cairo_set_font_size(cr, label.size() > 3 ? 10 : 12);
+      // The label sits on the top face, from 9 pixels in to 7 before the right edge.
+      LabelFit fit;
+      if (!FitLabel(cr, label, label.size() > 3 ? 10 : 12, r.Width() - 16, fit)) {
+        std::fprintf(stderr, "skingen: the label \"%s\" does not fit its %d-pixel key\n", label.c_str(), r.Width());
+        g_failed = true;
+      }
       Set(cr, Hex(0xC9D1DA));
-      cairo_move_to(cr, r.left + 9, r.top + 20);
-      cairo_show_text(cr, label.c_str());
+      cairo_set_font_size(cr, fit.size);
+      const double firstBaseline = fit.lines.size() == 1 ? r.top + 20 : r.top + 16;
+      for (size_t i = 0; i < fit.lines.size(); ++i) {
+        cairo_move_to(cr, r.left + 9, firstBaseline + static_cast<double>(i) * (fit.size + 2));
+        cairo_show_text(cr, fit.lines[i].c_str());
+      }
     }
   });
 }

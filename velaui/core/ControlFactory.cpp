@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "velaui/core/CArea.h"
+#include "velaui/core/CComboBoxList.h"
 #include "velaui/core/CGifPicture.h"
 #include "velaui/core/CPhotoFrame.h"
 #include "velaui/core/MPicture.h"
@@ -28,6 +29,10 @@ MControl* MakeArea(MObject* parent, UINT id, CRect rect, const wchar_t*, int vis
 
 MControl* MakeMenuItem(MObject* parent, UINT id, CRect rect, const wchar_t* title, int visible, int enabled) {
   return new MenuItem(parent, id, rect, title, visible, enabled);
+}
+
+MControl* MakeComboBoxList(MObject* parent, UINT id, CRect rect, const wchar_t*, int visible, int enabled) {
+  return new CComboBoxList(parent, id, rect, visible, enabled);
 }
 
 template <class T>
@@ -68,7 +73,7 @@ Row g_rows[] = {
     {L"CColorPalette", Shape::O, true, true, nullptr},
     {L"CColorSelect", Shape::O, true, true, nullptr},
     {L"CirclePalette", Shape::I1, true, true, nullptr},
-    {L"CComboBoxList", Shape::I1, true, false, nullptr},
+    {L"CComboBoxList", Shape::I1, true, false, MakeComboBoxList},
     {L"MenuItem", Shape::X, true, true, MakeMenuItem},
     {L"KeyboardCtrl", Shape::O, true, true, nullptr},
     {L"CDeviceCtrl", Shape::I1, true, true, nullptr},

@@ -32,6 +32,19 @@ void MDialog::OnDestroyMessage(platform::WindowId window) {
   PostNcDestroy();
 }
 
+int MDialog::CreateShadow(int show) {
+  if (!IsWindow()) return 0;
+  if (m_shadow) {
+    m_shadow->SetShow(show != 0);
+    return 1;
+  }
+  auto shadow = std::make_unique<MShadow>();
+  shadow->SetShow(show != 0);  // decides whether Create shows it
+  if (!shadow->Create(GetSafeHwnd())) return 0;
+  m_shadow = std::move(shadow);
+  return 1;
+}
+
 LRESULT MDialog::OnUserCloseWindow(WPARAM wParam, LPARAM lParam) {
   PostMessageW(WM_CLOSE, wParam, lParam);
   return 1;
@@ -85,7 +98,13 @@ LRESULT MDialog::OnWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   // The dialog's own handler sees the message first (its answer does not stop the controls).
   switch (msg) {
     case WM_CREATE: OnCreate(); break;
-    case WM_DESTROY: OnDestroy(); break;
+    case WM_DESTROY:
+      m_shadow.reset();  // the shadow goes with its dialog
+      OnDestroy();
+      break;
+    case WM_WINDOWPOSCHANGED:
+      if (m_shadow) m_shadow->Update();
+      break;
     case WM_SIZE: OnSize(flags, PointParamX(lParam), PointParamY(lParam)); break;
     case WM_PAINT: OnPaint(); break;
     case WM_CLOSE: OnClose(); break;

@@ -6,11 +6,17 @@
 //   WM_USERCLOSE -> OnUserCloseWindow posts WM_CLOSE with the same wParam;
 //   WM_CLOSE ends ShowModal with that wParam and destroys the window.
 // A close asked for before the window exists is kept and carried out once it exists.
+//
+// A dialog may have a drop shadow (MShadow): CreateShadow makes it once the window exists, the
+// shadow setters below change it, and the dialog keeps it beneath itself through every
+// WM_WINDOWPOSCHANGED until the window goes.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "velaui/core/MObject.h"
+#include "velaui/core/MShadow.h"
 #include "velaui/core/MWindow.h"
 #include "velaui/core/PaintManager.h"
 
@@ -83,6 +89,17 @@ class MDialog : public MWindow, public MObject {
   void SetProgress(int percent, const std::wstring& text, CRect rect) { m_pm.SetProgress(percent, text, rect); }
   void SetMessageOffset(int offset) { m_msgOffset = offset; }
 
+  // ---- drop shadow (the setters do nothing before CreateShadow) ----
+  // Makes the shadow window (shown with the dialog when `show`); 0 without a dialog window.
+  int CreateShadow(int show);
+  void SetSize(int size) { if (m_shadow) m_shadow->SetSize(size); }
+  void SetSharpness(int sharpness) { if (m_shadow) m_shadow->SetSharpness(sharpness); }
+  void SetDarkness(int darkness) { if (m_shadow) m_shadow->SetDarkness(darkness); }
+  void SetPosition(int x, int y) { if (m_shadow) m_shadow->SetPosition(x, y); }
+  void SetShadowColor(COLORREF color) { if (m_shadow) m_shadow->SetColor(color); }
+  bool SetShadowImage(const std::wstring& file, const CRect& borders) { return m_shadow && m_shadow->SetImage(file, borders); }
+  void SetShadowShow(int show) { if (m_shadow) m_shadow->SetShow(show != 0); }
+
   void DoOK() { RequestClose(IDOK); }
   void DoCancel() { RequestClose(IDCANCEL); }
   void DoClose() { RequestClose(IDCANCEL); }
@@ -100,6 +117,7 @@ class MDialog : public MWindow, public MObject {
   int m_alpha = 255;
   int m_msgOffset = 0;
   UINT m_pendingClose = 0;
+  std::unique_ptr<MShadow> m_shadow;
 };
 
 }  // namespace kl::vela

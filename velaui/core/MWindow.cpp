@@ -32,6 +32,7 @@ platform::WindowId MWindow::Create(platform::WindowId parent, const wchar_t* tit
   params.topmost = (exStyle & WS_EX_TOPMOST) != 0;
   params.layered = (exStyle & WS_EX_LAYERED) != 0;
   params.noActivate = (exStyle & WS_EX_NOACTIVATE) != 0;
+  params.clickThrough = (exStyle & WS_EX_TRANSPARENT) != 0;
   // WM_CREATE arrives inside CreateWindow and sets m_hWnd.
   if (!ws->CreateWindow(params, this)) return 0;
   Manager::AddWnd(this);

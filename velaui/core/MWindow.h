@@ -10,6 +10,7 @@
 //   WS_VISIBLE 0x10000000 shown after creation    WS_EX_TOPMOST 0x8        stays above others
 //   WS_EX_TOOLWINDOW 0x80 no taskbar entry        WS_EX_LAYERED 0x80000    per-pixel alpha
 //   WS_EX_NOACTIVATE 0x08000000 showing does not take the focus
+//   WS_EX_TRANSPARENT 0x20  click-through: the pointer reaches the window beneath
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,7 @@ using DWORD = uint32_t;
 constexpr DWORD WS_VISIBLE = 0x10000000;
 constexpr DWORD WS_POPUP = 0x80000000;
 constexpr DWORD WS_EX_TOPMOST = 0x00000008;
+constexpr DWORD WS_EX_TRANSPARENT = 0x00000020;
 constexpr DWORD WS_EX_TOOLWINDOW = 0x00000080;
 constexpr DWORD WS_EX_LAYERED = 0x00080000;
 constexpr DWORD WS_EX_NOACTIVATE = 0x08000000;

@@ -1,5 +1,6 @@
 // velaui-gallery: a frameless, skinned dialog that shows the library's pieces (pictures, areas, an
-// animation, a menu, a balloon, a tooltip and a modal child), for looking at them and for the
+// animation, a menu, a combo drop-down, a balloon, a tooltip, a drop shadow and a modal child with
+// a shadow), for looking at them and for the
 // end-to-end tests, which drive it with real input and read what it reports on stdout:
 //
 //   ready <x> <y> <w> <h>            the main window is shown (screen rect)
@@ -10,22 +11,28 @@
 //   menu-open <x> <y> <w> <h>        the menu window is shown
 //   menu <id>                         a menu item was chosen
 //   menu-closed                       the menu window is gone
+//   combo-open <x> <y> <w> <h>       the combo's drop-down is shown
+//   combo <index>                     a row of the drop-down was chosen
+//   combo-closed                      the drop-down is gone
 //
 // Options: --screenshot <png> writes the off-screen render and exits; --render <png> writes it
 // and stays; --still keeps the animation still; --exit-after <ms> ends the program.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "base/Encoding.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "velaui/core/CArea.h"
+#include "velaui/core/CComboBoxWnd.h"
 #include "velaui/core/CGifPicture.h"
 #include "velaui/core/CPhotoFrame.h"
 #include "velaui/core/MDialog.h"
 #include "velaui/core/MPicture.h"
 #include "velaui/core/MRender.h"
+#include "velaui/core/MShadow.h"
 #include "velaui/core/MenuItem.h"
 #include "velaui/core/MenuWnd.h"
 #include "velaui/core/Notify.h"
@@ -94,10 +101,76 @@ void ReportButton(MDialog& dlg, UINT id) {
   if (MControl* c = dlg.GetControl(id)) Report("button " + std::to_string(id) + " " + RectText(dlg.ClientToScreen(c->GetRect())));
 }
 
+const wchar_t* const kEffects[] = {L"Wave", L"Breathing", L"Ripple", L"Static", L"Spectrum", L"Reactive", L"Rainbow"};
+
+// The gallery's stand-in for a combo box (the library's own comes with the list controls): a
+// button that opens the drop-down under itself and shows the chosen row as its title.
+class ComboButton : public Button {
+ public:
+  ComboButton(MDialog& dlg, UINT id, CRect rect) : Button(&dlg, id, rect, L""), m_dlg(dlg) { SetChoice(0); }
+
+  void Open() {
+    const int count = static_cast<int>(std::size(kEffects));
+    platform::WindowSystem* ws = platform::GetWindowSystem();
+    const CRect combo = m_dlg.ClientToScreen(m_rect);
+    // The last drop-down has closed by now (a press outside closes it): its object can go.
+    m_drop = std::make_unique<CComboBoxWnd>(this);
+    if (!m_drop->Create(m_dlg.GetSafeHwnd(), CComboBoxWnd::GetDropRect(combo, count, ws->GetWorkArea(combo.CenterPoint())))) return;
+    for (int i = 0; i < count; ++i) m_drop->AddItem(kEffects[i], i, i == 0 ? L"default" : L"");
+    m_drop->SetCurSel(m_choice);
+    m_drop->ShowWindow(SW_SHOW);
+    Report("combo-open " + RectText(m_drop->GetWindowRect()));
+  }
+
+  LRESULT OnMessage(UINT, UINT code, UINT wParam, LPARAM lParam) override {
+    if (code == NotifyClick && lParam == CComboBoxList::kChoiceMark) {
+      SetChoice(static_cast<int>(wParam));
+      Report("combo " + std::to_string(wParam));
+    } else if (code == NotifyDropClosed) {
+      Report("combo-closed");
+    }
+    return 0;
+  }
+
+ private:
+  void SetChoice(int index) {
+    m_choice = index;
+    SetTitle((std::wstring(L"Effect: ") + kEffects[index] + L"  \u25BE").c_str());
+  }
+
+  MDialog& m_dlg;
+  std::unique_ptr<CComboBoxWnd> m_drop;
+  int m_choice = 0;
+};
+
+// A card with a dialog's drop shadow under it, drawn by the shadow's own painter: a real shadow
+// window needs a compositing manager to be seen, this shows the same picture anywhere. The card
+// takes the control's rect less the shadow's reach (sharpness 6, offset 5, 5).
+class ShadowCard : public MControlFont {
+ public:
+  ShadowCard(MObject* parent, UINT id, CRect rect, const wchar_t* title) : MControlFont(parent, id, rect, title, 1, 1, 0) {}
+  void DrawControl(Canvas& canvas, CRect clip) override {
+    constexpr int kSharpness = 6;
+    const CRect card(m_rect.left + 1, m_rect.top + 1, m_rect.right - 11, m_rect.bottom - 11);
+    Canvas shadow(m_rect.Width(), m_rect.Height());
+    CRect inShadow = card;
+    inShadow.OffsetRect(-m_rect.left, -m_rect.top);
+    MShadow::PaintSoftShadow(shadow, inShadow, 150, kSharpness, 0);
+    canvas.Save();
+    canvas.ClipRect(CRect::Intersect(m_rect, clip));
+    cairo_set_source_surface(canvas.Cr(), shadow.Surface(), m_rect.left, m_rect.top);
+    cairo_paint(canvas.Cr());
+    canvas.FillRect(card, 0xFF2B3240);
+    canvas.DrawText(m_title, card, GetFont(), 0xFFE8ECF0, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    canvas.Restore();
+  }
+};
+
 class ConfirmDialog : public MDialog {
  public:
   void InitUI(CRect client) override {
     SetLayeredWindow(1);  // the rounded corners of the frame picture are see-through
+    CreateShadow(1);      // seen where a compositing manager runs
     LoadBKImage(L"bk_prompt.png");
     SetBackMode(BACK_MODE_FRAME, 30);
     GetPaintManager().AddControl(new Label(this, 10, CRect(24, 20, client.right - 24, 50), L"Apply the new lighting?", 18, 0xFFFFFFFF), 1);
@@ -184,6 +257,11 @@ class GalleryDialog : public MDialog {
     AddButton(*this, 105, CRect(770, 460, client.right - 24, 498), L"Progress");
     auto* disabled = AddButton(*this, 106, CRect(770, 508, client.right - 24, 546), L"Disabled");
     disabled->SetEnabled(0);
+    m_combo = new ComboButton(*this, 107, CRect(24, 546, 244, 580));
+    pm.AddControl(m_combo, 1);
+    m_combo->SetImage(L"btn_apply.png", 4);
+    m_combo->SetShowMode(SHOW_MODE_FRAME, 8);
+    pm.AddControl(new ShadowCard(this, 108, CRect(300, 540, 452, 592), L"Drop shadow"), 1);
     m_status = new Label(this, 110, CRect(24, client.bottom - 34, client.right - 24, client.bottom - 12), L"Ready", 13, 0xFF9AA3AE);
     pm.AddControl(m_status, 1);
   }
@@ -209,6 +287,9 @@ class GalleryDialog : public MDialog {
         break;
       case 104:
         SetBalloonMsg(L"Settings saved to the keyboard", GetBalloonPoint(GetControl(104), 1), 1);
+        break;
+      case 107:
+        m_combo->Open();
         break;
       case 105:
         SetProgress(m_progress = m_progress >= 100 ? 10 : m_progress + 30, L"Uploading lighting", CRect());
@@ -260,6 +341,7 @@ class GalleryDialog : public MDialog {
   }
 
   Label* m_status = nullptr;
+  ComboButton* m_combo = nullptr;
   int m_progress = 0;
 };
 
@@ -310,7 +392,7 @@ int main(int argc, char** argv) {
     }
     if (!screenshot.empty()) return code;
     Report("ready " + RectText(dlg.GetWindowRect()));
-    for (UINT id : {41u, 42u, 101u, 102u, 103u, 104u}) ReportButton(dlg, id);
+    for (UINT id : {41u, 42u, 101u, 102u, 103u, 104u, 107u}) ReportButton(dlg, id);
     if (exitAfter > 0) {
       const uint64_t end = ws->NowMs() + static_cast<uint64_t>(exitAfter);
       platform::WindowSystem* system = ws.get();

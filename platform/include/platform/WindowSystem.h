@@ -15,6 +15,10 @@
 //   CreateWindow ........ WM_CREATE (inside CreateWindow, before it returns)
 //   ShowWindow(true) .... WM_SHOWWINDOW, WM_SIZE (first show), later WM_PAINT when idle
 //   DestroyWindow ....... WM_DESTROY, then WM_NCDESTROY (the listener is dropped after it)
+// WM_WINDOWPOSCHANGED follows every change of a window's place on the screen: a move or resize
+// (after WM_MOVE / WM_SIZE), showing, hiding, minimising, restoring, and a change of its stacking
+// (raised, activated, made topmost, PlaceBehind). Windows that ride along with another (drop
+// shadows) follow it from there.
 // Painting: Invalidate collects a dirty rect; when the loop is idle the window gets WM_PAINT,
 // the listener calls BeginPaint (which hands over and clears the dirty rect) and Present.
 #pragma once
@@ -58,6 +62,7 @@ struct WindowParams {
   bool topmost = false;
   bool layered = false;          // per-pixel alpha from the presented buffer
   bool noActivate = false;       // showing does not take activation or focus (tooltips, balloons)
+  bool clickThrough = false;     // takes no pointer input: presses, moves and wheels reach the window beneath
 };
 
 enum class Cursor { Arrow, Wait, Cross, SizeWE, SizeNS, Hand, Help };
@@ -96,6 +101,9 @@ class WindowSystem {
   virtual std::wstring GetWindowTitle(WindowId window) const = 0;             // [any]
   virtual WindowId GetOwner(WindowId window) const = 0;                       // [any]
   virtual bool SetTopmost(WindowId window, bool topmost) = 0;                 // [ui]
+  virtual bool IsTopmost(WindowId window) const = 0;                          // [any]
+  // [ui] Restacks `window` directly beneath `above` (both ours); false when either is missing.
+  virtual bool PlaceBehind(WindowId window, WindowId above) = 0;
   // [ui] A disabled window gets no mouse or key input (modal loops disable the owner).
   virtual bool EnableWindow(WindowId window, bool enable) = 0;
   virtual bool IsWindowEnabled(WindowId window) const = 0;  // [any]
