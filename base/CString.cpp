@@ -27,16 +27,16 @@ void AppendPadded(std::wstring& out, std::wstring_view text, int width, bool lef
 // Formats one numeric conversion with the C library, which handles flags, width and precision
 // for these the same way on every platform.
 template <typename T>
-void AppendNumber(std::wstring& out, const std::string& spec, T value) {
+void AppendNumber(std::wstring& out, const std::string& cfmt, T value) {
   char buffer[512];
-  int n = std::snprintf(buffer, sizeof(buffer), spec.c_str(), value);
+  int n = std::snprintf(buffer, sizeof(buffer), cfmt.c_str(), value);
   if (n < 0) return;
   if (static_cast<size_t>(n) < sizeof(buffer)) {
     out.append(buffer, buffer + n);
     return;
   }
   std::string big(static_cast<size_t>(n) + 1, '\0');
-  std::snprintf(big.data(), big.size(), spec.c_str(), value);
+  std::snprintf(big.data(), big.size(), cfmt.c_str(), value);
   out.append(big.begin(), big.begin() + n);
 }
 
@@ -157,11 +157,11 @@ CString CString::FormatV(const wchar_t* format, va_list args) {
       ++p;
       continue;
     }
-    std::string spec = "%";
+    std::string cfmt = "%";
     bool left = false;
     while (*p && std::wcschr(L"-+ #0", *p)) {
       left |= *p == L'-';
-      spec.push_back(static_cast<char>(*p++));
+      cfmt.push_back(static_cast<char>(*p++));
     }
     int width = -1;
     if (*p == L'*') {
@@ -169,14 +169,14 @@ CString CString::FormatV(const wchar_t* format, va_list args) {
       if (width < 0) {
         left = true;
         width = width == INT_MIN ? kMaxField : -width;
-        spec.push_back('-');
+        cfmt.push_back('-');
       }
       width = std::min(width, kMaxField);
-      spec += std::to_string(width);
+      cfmt += std::to_string(width);
       ++p;
     } else {
       for (; *p >= L'0' && *p <= L'9'; ++p) width = std::min((width < 0 ? 0 : width) * 10 + (*p - L'0'), kMaxField);
-      if (width >= 0) spec += std::to_string(width);
+      if (width >= 0) cfmt += std::to_string(width);
     }
     int precision = -1;
     if (*p == L'.') {
@@ -189,8 +189,8 @@ CString CString::FormatV(const wchar_t* format, va_list args) {
         for (; *p >= L'0' && *p <= L'9'; ++p) precision = std::min(precision * 10 + (*p - L'0'), kMaxField);
       }
       if (precision >= 0) {
-        spec.push_back('.');
-        spec += std::to_string(precision);
+        cfmt.push_back('.');
+        cfmt += std::to_string(precision);
       }
     }
     Size size = Size::Default;
@@ -229,28 +229,28 @@ CString CString::FormatV(const wchar_t* format, va_list args) {
     switch (conv) {
       case L'd':
       case L'i':
-        spec.push_back('l');
-        spec.push_back('l');
-        spec.push_back('d');
-        if (size == Size::LongLong) AppendNumber(out, spec, va_arg(args, long long));
-        else if (size == Size::Long) AppendNumber(out, spec, static_cast<long long>(va_arg(args, long)));
-        else if (size == Size::SizeT) AppendNumber(out, spec, static_cast<long long>(va_arg(args, std::ptrdiff_t)));
-        else if (size == Size::Short) AppendNumber(out, spec, static_cast<long long>(static_cast<short>(va_arg(args, int))));
-        else AppendNumber(out, spec, static_cast<long long>(va_arg(args, int)));
+        cfmt.push_back('l');
+        cfmt.push_back('l');
+        cfmt.push_back('d');
+        if (size == Size::LongLong) AppendNumber(out, cfmt, va_arg(args, long long));
+        else if (size == Size::Long) AppendNumber(out, cfmt, static_cast<long long>(va_arg(args, long)));
+        else if (size == Size::SizeT) AppendNumber(out, cfmt, static_cast<long long>(va_arg(args, std::ptrdiff_t)));
+        else if (size == Size::Short) AppendNumber(out, cfmt, static_cast<long long>(static_cast<short>(va_arg(args, int))));
+        else AppendNumber(out, cfmt, static_cast<long long>(va_arg(args, int)));
         break;
       case L'u':
       case L'x':
       case L'X':
       case L'o': {
-        spec += "ll";
-        spec.push_back(static_cast<char>(conv));
+        cfmt += "ll";
+        cfmt.push_back(static_cast<char>(conv));
         unsigned long long v;
         if (size == Size::LongLong) v = va_arg(args, unsigned long long);
         else if (size == Size::Long) v = va_arg(args, unsigned long);
         else if (size == Size::SizeT) v = va_arg(args, size_t);
         else if (size == Size::Short) v = static_cast<unsigned short>(va_arg(args, unsigned int));
         else v = va_arg(args, unsigned int);
-        AppendNumber(out, spec, v);
+        AppendNumber(out, cfmt, v);
         break;
       }
       case L'f':
@@ -262,12 +262,12 @@ CString CString::FormatV(const wchar_t* format, va_list args) {
       case L'a':
       case L'A':
         if (size == Size::LongDouble) {
-          spec.push_back('L');
-          spec.push_back(static_cast<char>(conv));
-          AppendNumber(out, spec, va_arg(args, long double));
+          cfmt.push_back('L');
+          cfmt.push_back(static_cast<char>(conv));
+          AppendNumber(out, cfmt, va_arg(args, long double));
         } else {
-          spec.push_back(static_cast<char>(conv));
-          AppendNumber(out, spec, va_arg(args, double));
+          cfmt.push_back(static_cast<char>(conv));
+          AppendNumber(out, cfmt, va_arg(args, double));
         }
         break;
       case L'p':
