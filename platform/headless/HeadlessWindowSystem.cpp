@@ -432,35 +432,6 @@ void HeadlessWindowSystem::PostTask(std::function<void()> task) {
   m_posted.notify_all();
 }
 
-bool HeadlessWindowSystem::RunSync(std::function<void()> task, int timeoutMs) {
-  if (!task) return false;
-  if (IsUiThread()) {
-    task();
-    return true;
-  }
-  struct State {
-    std::mutex lock;
-    std::condition_variable done;
-    bool finished = false;
-    bool cancelled = false;
-  };
-  auto state = std::make_shared<State>();
-  PostTask([state, task = std::move(task)] {
-    {
-      std::lock_guard lock(state->lock);
-      if (state->cancelled) return;
-    }
-    task();
-    std::lock_guard lock(state->lock);
-    state->finished = true;
-    state->done.notify_all();
-  });
-  std::unique_lock lock(state->lock);
-  if (state->done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return state->finished; })) return true;
-  state->cancelled = true;
-  return false;
-}
-
 bool HeadlessWindowSystem::DispatchOne() {
   Item item;
   {

@@ -920,35 +920,6 @@ void X11WindowSystem::PostTask(std::function<void()> task) {
   m->Wake();
 }
 
-bool X11WindowSystem::RunSync(std::function<void()> task, int timeoutMs) {
-  if (!task) return false;
-  if (IsUiThread()) {
-    task();
-    return true;
-  }
-  struct State {
-    std::mutex lock;
-    std::condition_variable done;
-    bool finished = false;
-    bool cancelled = false;
-  };
-  auto state = std::make_shared<State>();
-  PostTask([state, task = std::move(task)] {
-    {
-      std::lock_guard lock(state->lock);
-      if (state->cancelled) return;
-    }
-    task();
-    std::lock_guard lock(state->lock);
-    state->finished = true;
-    state->done.notify_all();
-  });
-  std::unique_lock lock(state->lock);
-  if (state->done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return state->finished; })) return true;
-  state->cancelled = true;
-  return false;
-}
-
 void X11WindowSystem::PostQuit(int exitCode) {
   {
     std::lock_guard lock(m->lock);

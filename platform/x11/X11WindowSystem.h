@@ -67,7 +67,6 @@ class X11WindowSystem : public WindowSystem {
   bool Post(WindowId window, UINT msg, WPARAM wParam, LPARAM lParam) override;
   LRESULT Send(WindowId window, UINT msg, WPARAM wParam, LPARAM lParam) override;
   void PostTask(std::function<void()> task) override;
-  bool RunSync(std::function<void()> task, int timeoutMs) override;
   bool RunMessageLoop(const std::function<bool()>& keepRunning) override;
   void PostQuit(int exitCode) override;
   bool IsQuitPending() const override;

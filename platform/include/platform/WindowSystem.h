@@ -24,9 +24,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -152,8 +155,9 @@ class WindowSystem {
   // [any] Runs `task` on the UI thread, after the messages already queued.
   virtual void PostTask(std::function<void()> task) = 0;
   // [any] Runs `task` on the UI thread and waits for it (on the UI thread: runs it at once).
-  // False when the UI thread did not run it within `timeoutMs` (the task is then dropped).
-  virtual bool RunSync(std::function<void()> task, int timeoutMs) = 0;
+  // False when the UI thread did not start it within `timeoutMs` (the task is then dropped).
+  // Built on PostTask, so every backend shares it.
+  bool RunSync(std::function<void()> task, int timeoutMs);
   // [ui] Dispatches messages, timers and paints until `keepRunning` returns false (checked after
   // every dispatched item) or a quit is posted. Loops nest (modal dialogs). Returns false when it
   // ended because of a quit; the quit stays pending so that outer loops end too.
@@ -203,5 +207,34 @@ inline void SetWindowSystem(WindowSystem* system) {
 }
 // [any] True on the thread that installed the window system.
 inline bool IsUiThread() { return detail::InstalledSystem().uiThread.load() == std::this_thread::get_id(); }
+
+inline bool WindowSystem::RunSync(std::function<void()> task, int timeoutMs) {
+  if (!task) return false;
+  if (IsUiThread()) {
+    task();
+    return true;
+  }
+  struct State {
+    std::mutex lock;
+    std::condition_variable done;
+    bool finished = false;
+    bool cancelled = false;
+  };
+  auto state = std::make_shared<State>();
+  PostTask([state, task = std::move(task)] {
+    {
+      std::lock_guard lock(state->lock);
+      if (state->cancelled) return;
+    }
+    task();
+    std::lock_guard lock(state->lock);
+    state->finished = true;
+    state->done.notify_all();
+  });
+  std::unique_lock lock(state->lock);
+  if (state->done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return state->finished; })) return true;
+  state->cancelled = true;
+  return false;
+}
 
 }  // namespace kl::platform
