@@ -147,10 +147,7 @@ int MControl::OnMouseMove(UINT flags, CPoint pt) {
   return m_hoverChild ? 1 : r;
 }
 
-int MControl::OnLButtonDown(UINT flags, CPoint pt) {
-  if (!m_visible || !m_response) return 0;
-  const CPoint raw = pt;
-  OnMousePointChange(pt);
+void MControl::PickPressedChild(CPoint raw, CPoint pt) {
   m_pressedInside = m_rect.PtInRect(pt) ? 1 : 0;
   // The press picks its child by its own point, not by where the last move was.
   m_hoverChild = nullptr;
@@ -158,6 +155,13 @@ int MControl::OnLButtonDown(UINT flags, CPoint pt) {
     const CPoint cp = PointFor(c, raw, pt);
     if (c->PtInRect(cp) && c->m_visible && c->m_enabled && c->m_response) m_hoverChild = c;
   }
+}
+
+int MControl::OnLButtonDown(UINT flags, CPoint pt) {
+  if (!m_visible || !m_response) return 0;
+  const CPoint raw = pt;
+  OnMousePointChange(pt);
+  PickPressedChild(raw, pt);
   if (MControl* hover = m_hoverChild) return hover->OnLButtonDown(flags, PointFor(hover, raw, pt));
   if (m_manager) m_manager->SetFocusControl(this);
   return OnControlLButtonDown(flags, pt);
@@ -167,13 +171,7 @@ int MControl::OnRButtonDown(UINT flags, CPoint pt) {
   if (!m_visible || !m_response) return 0;
   const CPoint raw = pt;
   OnMousePointChange(pt);
-  m_pressedInside = m_rect.PtInRect(pt) ? 1 : 0;
-  // The press picks its child by its own point, not by where the last move was.
-  m_hoverChild = nullptr;
-  for (MControl* c : m_controls) {
-    const CPoint cp = PointFor(c, raw, pt);
-    if (c->PtInRect(cp) && c->m_visible && c->m_enabled && c->m_response) m_hoverChild = c;
-  }
+  PickPressedChild(raw, pt);
   if (MControl* hover = m_hoverChild) return hover->OnRButtonDown(flags, PointFor(hover, raw, pt));
   if (m_manager) m_manager->SetFocusControl(this);
   return OnControlRButtonDown(flags, pt);

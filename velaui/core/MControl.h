@@ -180,6 +180,8 @@ class MControl : public MObject {
   int IsMouseInside() const { return !m_outside; }
 
  protected:
+  // A press: notes whether it is inside and picks the child under the raw and translated point.
+  void PickPressedChild(CPoint raw, CPoint pt);
   void SetFocusedFlag(int focused) { m_focused = focused; }
   int IsKeyDown() const { return m_keyDown; }
   // Marks this control's cache stale without asking for a repaint.
