@@ -69,7 +69,7 @@ bool HeadlessWindowSystem::DestroyWindow(WindowId window) {
   std::lock_guard lock(m_lock);
   m_windows.erase(window);
   std::erase(m_zOrder, window);
-  std::erase_if(m_timers, [&](const Timer& t) { return t.window == window; });
+  m_timers.RemoveWindow(window);
   std::erase_if(m_queue, [&](const Item& i) { return !i.task && i.window == window; });
   if (m_active == window) m_active = 0;
   if (m_focus == window) m_focus = 0;
@@ -478,13 +478,7 @@ void HeadlessWindowSystem::PumpMessages() {
 
 bool HeadlessWindowSystem::FireNextTimer(uint64_t limit) {
   // The earliest due timer or hover not later than `limit`.
-  uint64_t due = UINT64_MAX;
-  size_t index = SIZE_MAX;
-  for (size_t i = 0; i < m_timers.size(); ++i)
-    if (m_timers[i].due < due) {
-      due = m_timers[i].due;
-      index = i;
-    }
+  uint64_t due = m_timers.NextDue();
   WindowId hoverWindow = 0;
   {
     std::lock_guard lock(m_lock);
@@ -507,11 +501,9 @@ bool HeadlessWindowSystem::FireNextTimer(uint64_t limit) {
     Deliver(hoverWindow, WM_MOUSEHOVER, KeyFlags(), MakePointParam(m_pointer.x - b.left, m_pointer.y - b.top));
     return true;
   }
-  Timer& t = m_timers[index];
-  t.due = m_now + t.interval;
-  const Timer fired = t;  // the callback may add or remove timers
-  if (fired.window) Deliver(fired.window, WM_TIMER, fired.id, 0);
-  else if (fired.tick) fired.tick(fired.id);
+  const std::optional<TimerList::Timer> fired = m_timers.TakeDue(due, m_now);
+  if (fired->window) Deliver(fired->window, WM_TIMER, fired->id, 0);
+  else if (fired->tick) fired->tick(fired->id);
   return true;
 }
 
@@ -557,34 +549,18 @@ int HeadlessWindowSystem::QuitCode() const {
 
 bool HeadlessWindowSystem::SetTimer(WindowId window, UINT id, UINT ms) {
   if (!IsUiThread() || !IsWindow(window)) return false;
-  const UINT interval = std::max(ms, 1u);
-  for (Timer& t : m_timers)
-    if (t.window == window && t.id == id) {
-      t.interval = interval;
-      t.due = m_now + interval;
-      return true;
-    }
-  m_timers.push_back({window, id, interval, m_now + interval, {}});
+  m_timers.Set(window, id, ms, m_now);
   return true;
 }
 
-bool HeadlessWindowSystem::KillTimer(WindowId window, UINT id) {
-  if (!IsUiThread()) return false;
-  return std::erase_if(m_timers, [&](const Timer& t) { return t.window == window && t.id == id; }) > 0;
-}
+bool HeadlessWindowSystem::KillTimer(WindowId window, UINT id) { return IsUiThread() && m_timers.Kill(window, id); }
 
 TickId HeadlessWindowSystem::StartTick(UINT ms, std::function<void(TickId)> callback) {
   if (!IsUiThread() || !callback) return 0;
-  const UINT interval = std::max(ms, 1u);
-  const TickId id = m_nextTick++;
-  m_timers.push_back({0, id, interval, m_now + interval, std::move(callback)});
-  return id;
+  return m_timers.StartTick(ms, std::move(callback), m_now);
 }
 
-bool HeadlessWindowSystem::StopTick(TickId tick) {
-  if (!IsUiThread()) return false;
-  return std::erase_if(m_timers, [&](const Timer& t) { return t.window == 0 && t.id == tick; }) > 0;
-}
+bool HeadlessWindowSystem::StopTick(TickId tick) { return IsUiThread() && m_timers.StopTick(tick); }
 
 uint64_t HeadlessWindowSystem::NowMs() const { return m_now; }
 

@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "platform/ClickTracker.h"
+#include "platform/TimerList.h"
 #include "platform/WindowSystem.h"
 
 namespace kl::platform {
@@ -134,13 +135,6 @@ class HeadlessWindowSystem : public WindowSystem {
     int trackHoverMs = -1;  // -1 no tracking request
     bool dropTarget = false;
   };
-  struct Timer {
-    WindowId window = 0;  // 0 for a tick
-    UINT id = 0;
-    UINT interval = 1;
-    uint64_t due = 0;
-    std::function<void(TickId)> tick;
-  };
   struct Item {
     WindowId window = 0;
     UINT msg = 0;
@@ -170,8 +164,7 @@ class HeadlessWindowSystem : public WindowSystem {
   bool m_quit = false;
   int m_quitCode = 0;
   WindowId m_nextId = 1;
-  std::vector<Timer> m_timers;
-  TickId m_nextTick = 1;
+  TimerList m_timers;
   uint64_t m_now = 1000;
   // Read from any thread, written on the UI thread.
   std::atomic<WindowId> m_active{0};

@@ -26,6 +26,7 @@
 
 #include "base/Encoding.h"
 #include "platform/ClickTracker.h"
+#include "platform/TimerList.h"
 
 extern char** environ;
 
@@ -77,13 +78,6 @@ struct X11WindowSystem::Impl {
     XShmSegmentInfo shm{};
     bool useShm = false;
   };
-  struct Timer {
-    WindowId window = 0;  // 0 for a tick
-    UINT id = 0;
-    UINT interval = 1;
-    uint64_t due = 0;
-    std::function<void(TickId)> tick;
-  };
   struct Item {
     WindowId window = 0;
     UINT msg = 0;
@@ -107,8 +101,7 @@ struct X11WindowSystem::Impl {
   std::deque<Item> queue;
   bool quit = false;
   int quitCode = 0;
-  std::vector<Timer> timers;
-  TickId nextTick = 1;
+  TimerList timers;
   // Read from any thread, written on the UI thread.
   std::atomic<WindowId> active{0};
   std::atomic<WindowId> focus{0};
@@ -323,7 +316,7 @@ bool X11WindowSystem::DestroyWindow(WindowId window) {
   if (w->colormap) XFreeColormap(m->dpy, w->colormap);
   m->byXid.erase(w->xid);
   m->windows.erase(window);
-  std::erase_if(m->timers, [&](const Impl::Timer& t) { return t.window == window; });
+  m->timers.RemoveWindow(window);
   std::erase_if(m->queue, [&](const Impl::Item& i) { return !i.task && i.window == window; });
   if (m->active == window) m->active = 0;
   if (m->focus == window) m->focus = 0;
@@ -943,34 +936,18 @@ int X11WindowSystem::QuitCode() const {
 
 bool X11WindowSystem::SetTimer(WindowId window, UINT id, UINT ms) {
   if (!IsUiThread() || !IsWindow(window)) return false;
-  const UINT interval = std::max(ms, 1u);
-  for (Impl::Timer& t : m->timers)
-    if (t.window == window && t.id == id) {
-      t.interval = interval;
-      t.due = SteadyMs() + interval;
-      return true;
-    }
-  m->timers.push_back({window, id, interval, SteadyMs() + interval, {}});
+  m->timers.Set(window, id, ms, SteadyMs());
   return true;
 }
 
-bool X11WindowSystem::KillTimer(WindowId window, UINT id) {
-  if (!IsUiThread()) return false;
-  return std::erase_if(m->timers, [&](const Impl::Timer& t) { return t.window == window && t.id == id; }) > 0;
-}
+bool X11WindowSystem::KillTimer(WindowId window, UINT id) { return IsUiThread() && m->timers.Kill(window, id); }
 
 TickId X11WindowSystem::StartTick(UINT ms, std::function<void(TickId)> callback) {
   if (!IsUiThread() || !callback) return 0;
-  const UINT interval = std::max(ms, 1u);
-  const TickId id = m->nextTick++;
-  m->timers.push_back({0, id, interval, SteadyMs() + interval, std::move(callback)});
-  return id;
+  return m->timers.StartTick(ms, std::move(callback), SteadyMs());
 }
 
-bool X11WindowSystem::StopTick(TickId tick) {
-  if (!IsUiThread()) return false;
-  return std::erase_if(m->timers, [&](const Impl::Timer& t) { return t.window == 0 && t.id == tick; }) > 0;
-}
+bool X11WindowSystem::StopTick(TickId tick) { return IsUiThread() && m->timers.StopTick(tick); }
 
 uint64_t X11WindowSystem::NowMs() const { return SteadyMs(); }
 
@@ -1351,22 +1328,16 @@ struct Loop {
         Deliver(id, WM_MOUSEHOVER, 0, MakePointParam(p.x - w.params.bounds.left, p.y - w.params.bounds.top));
         return true;
       }
-    size_t index = SIZE_MAX;
-    for (size_t i = 0; i < m->timers.size(); ++i)
-      if (m->timers[i].due <= now && (index == SIZE_MAX || m->timers[i].due < m->timers[index].due)) index = i;
-    if (index == SIZE_MAX) return false;
-    X11WindowSystem::Impl::Timer& t = m->timers[index];
-    t.due = std::max(t.due + t.interval, now);  // a late timer does not fire in a burst
-    const X11WindowSystem::Impl::Timer fired = t;
-    if (fired.window) Deliver(fired.window, WM_TIMER, fired.id, 0);
-    else if (fired.tick) fired.tick(fired.id);
+    const std::optional<TimerList::Timer> fired = m->timers.TakeDue(now, now);
+    if (!fired) return false;
+    if (fired->window) Deliver(fired->window, WM_TIMER, fired->id, 0);
+    else if (fired->tick) fired->tick(fired->id);
     return true;
   }
 
   // Arms the timerfd for the next timer or hover, and waits for X, a post or the timer.
   void Wait() {
-    uint64_t next = UINT64_MAX;
-    for (const auto& t : m->timers) next = std::min(next, t.due);
+    uint64_t next = m->timers.NextDue();
     if (X11WindowSystem::Impl::Win* w = m->Find(m->pointerWindow); w && w->trackHoverMs >= 0)
       next = std::min(next, m->lastMoveMs + static_cast<uint64_t>(w->trackHoverMs));
     itimerspec when{};
